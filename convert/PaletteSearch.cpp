@@ -1,0 +1,70 @@
+#include "convert/PaletteSearch.h"
+
+#include <algorithm>
+#include <array>
+
+namespace velmira {
+
+void SearchPalette(const AccumulatedHistogram& weights,
+                   const DistanceTable& table, Palette& palette) {
+  std::array<int32_t, kSlotCount> codes{};
+  for (int32_t s = 0; s < kSlotCount; ++s) codes[s] = palette.slots[s].code;
+
+  // Colours of weight 0 add nothing to any cost.
+  std::array<int16_t, kColourCount> weighted{};
+  int32_t weightedCount = 0;
+  for (int32_t a = 0; a < kColourCount; ++a) {
+    if (weights[a] > 0) weighted[weightedCount++] = static_cast<int16_t>(a);
+  }
+
+  std::array<int64_t, kColourCount> gain{};
+  for (int32_t pass = 0; pass < 16; ++pass) {
+    for (int32_t w = 1; w < kSlotCount; ++w) {
+      const int32_t considered = pass == 0 ? w + 1 : kSlotCount;
+      gain.fill(0);
+      for (int32_t i = 0; i < weightedCount; ++i) {
+        const int32_t a = weighted[i];
+        const uint32_t* row = table.row(a);
+        uint32_t nearest = UINT32_MAX;
+        for (int32_t s = 0; s < considered; ++s) {
+          if (s != w) nearest = std::min(nearest, row[codes[s]]);
+        }
+        if (nearest == 0) continue;
+        const int64_t weight = weights[a];
+        const DistanceTable::Neighbour* nb = table.byDistance(a);
+        for (int32_t k = 0; k < kColourCount && nb[k].distance < nearest; ++k) {
+          gain[nb[k].code] += weight * (nearest - nb[k].distance);
+        }
+      }
+      int32_t best = 0;
+      for (int32_t d = 1; d < kColourCount; ++d) {
+        if (gain[d] > gain[best]) best = d;
+      }
+      codes[w] = best;
+    }
+    bool unchanged = true;
+    for (int32_t s = 1; s < kSlotCount; ++s) {
+      unchanged = unchanged && codes[s] == palette.previousPass[s];
+    }
+    if (unchanged) break;
+    for (int32_t s = 1; s < kSlotCount; ++s) palette.previousPass[s] = codes[s];
+  }
+
+  for (int32_t s = 1; s < kSlotCount; ++s) {
+    PaletteSlot& slot = palette.slots[s];
+    slot.code = codes[s];
+    slot.r3 = RedOf(codes[s]);
+    slot.g3 = GreenOf(codes[s]);
+    slot.b3 = BlueOf(codes[s]);
+  }
+}
+
+void ExpandPalette(Palette& palette) {
+  for (PaletteSlot& s : palette.slots) {
+    s.r8 = s.r3 * 255 / 7;
+    s.g8 = s.g3 * 255 / 7;
+    s.b8 = s.b3 * 255 / 7;
+  }
+}
+
+}  // namespace velmira

@@ -1,0 +1,247 @@
+#include "job/BatchDriver.h"
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "convert/DistanceTable.h"
+#include "convert/SourceFrame.h"
+#include "job/FramePipeline.h"
+#include "job/Messages.h"
+#include "platform/FileSystem.h"
+
+namespace velmira {
+
+Session::Session()
+    : histograms(kFrameNumbers), fileSystem(&platform::RealFileSystem()) {}
+
+int32_t DefaultWorkerCount() {
+  const unsigned n = std::thread::hardware_concurrency();
+  return n == 0 ? 1 : static_cast<int32_t>(std::min(n, 64u));
+}
+
+namespace {
+
+std::string OutputPath(const Session& session, const std::string& bareName) {
+  if (session.outputDirectory.empty()) return bareName;
+  if (session.outputDirectory.back() == '/') {
+    return session.outputDirectory + bareName;
+  }
+  return session.outputDirectory + "/" + bareName;
+}
+
+// Converts frames ahead of the writer, each worker in its own FrameWork.
+// Worker i takes the frames start+i, start+i+N, ...; it converts its next
+// frame only once the writer has taken the previous one.
+class FrameConverter {
+ public:
+  FrameConverter(const JobContext& job, int32_t workers)
+      : job_(job), judge_(job.store) {
+    const int32_t count = job.settings->endNumber - job.settings->startNumber + 1;
+    workers = std::max(1, std::min(workers, count));
+    lanes_.reserve(static_cast<size_t>(workers));
+    for (int32_t i = 0; i < workers; ++i) {
+      lanes_.push_back(std::make_unique<Lane>());
+    }
+    if (workers > 1) {
+      for (int32_t i = 0; i < workers; ++i) {
+        lanes_[i]->thread = std::thread([this, i] { Work(i); });
+      }
+    }
+  }
+
+  ~FrameConverter() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stop_ = true;
+    }
+    changed_.notify_all();
+    for (auto& lane : lanes_) {
+      if (lane->thread.joinable()) lane->thread.join();
+    }
+  }
+
+  // The converted frame m; valid until Release(m).
+  const FrameWork& Get(int32_t m, std::string* message) {
+    Lane& lane = LaneOf(m);
+    if (lanes_.size() == 1) {
+      *message = ConvertFrame(job_, judge_, m, *lane.work);
+      return *lane.work;
+    }
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return lane.ready == m; });
+    *message = lane.message;
+    return *lane.work;
+  }
+
+  void Release(int32_t m) {
+    if (lanes_.size() == 1) return;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      LaneOf(m).released = m;
+    }
+    changed_.notify_all();
+  }
+
+ private:
+  struct Lane {
+    std::unique_ptr<FrameWork> work = std::make_unique<FrameWork>();
+    std::thread thread;
+    int32_t ready = -1;     // frame whose result is in `work`
+    int32_t released = -1;  // frame the writer is done with
+    std::string message;
+  };
+
+  Lane& LaneOf(int32_t m) {
+    return *lanes_[static_cast<size_t>(m - job_.settings->startNumber) %
+                   lanes_.size()];
+  }
+
+  void Work(int32_t i) {
+    const int32_t n = static_cast<int32_t>(lanes_.size());
+    Lane& lane = *lanes_[i];
+    for (int32_t m = job_.settings->startNumber + i;
+         m <= job_.settings->endNumber; m += n) {
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return stop_ || lane.ready == lane.released; });
+        if (stop_) return;
+      }
+      std::string message = ConvertFrame(job_, judge_, m, *lane.work);
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        lane.message = std::move(message);
+        lane.ready = m;
+      }
+      changed_.notify_all();
+    }
+  }
+
+  JobContext job_;
+  PlainNeighbourJudge judge_;
+  std::vector<std::unique_ptr<Lane>> lanes_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool stop_ = false;
+};
+
+}  // namespace
+
+void RunConversion(platform::Host& host, Session& session) {
+  using platform::kCaption;
+  platform::SharedJobState& state = session.state;
+
+  // A second 変換 while a job runs arrives here from inside the job's pump.
+  if (state.busyFlag != 0) return;
+
+  const JobSettings settings = ReadJobSettings(host, session.options);
+  if (std::string m = ValidateJobSettings(settings); !m.empty()) {
+    host.ShowMessage(m, kCaption, platform::kWarningBox);
+    return;
+  }
+
+  // Pass 1: load every frame and count its colours.
+  std::vector<LoadedFrame> frames(kFrameNumbers);
+  std::string jobMessage;
+  {
+    auto grid = std::make_unique<PixelGrid>();
+    for (int32_t n = settings.startNumber; n <= settings.endNumber; ++n) {
+      void* block = nullptr;
+      int32_t length = 0;
+      jobMessage =
+          ReadWholeFile(session.registry, *session.fileSystem, &block, &length,
+                        0, SourceFrameName(settings, n));
+      if (!jobMessage.empty()) break;
+      frames[n] = LoadedFrame{static_cast<const uint8_t*>(block), length};
+      FrameSize size;
+      jobMessage = ReadFrameSize(frames[n], &size);
+      if (!jobMessage.empty()) break;
+      DecodeFrame(frames[n], size, *grid);
+      CountColours(size, *grid, session.histograms[n]);
+      if (host.InterruptedWhileLoading()) {
+        session.registry.TrackedAlloc(0);
+        host.ShowMessage(messages::kCancelled, kCaption, platform::kPlainBox);
+        return;
+      }
+    }
+  }
+  if (!jobMessage.empty()) {
+    session.registry.TrackedAlloc(0);
+    host.ShowMessage(jobMessage, kCaption, platform::kWarningBox);
+    return;
+  }
+
+  // Pass 2.
+  int32_t lastStamp = host.Clock();
+  state.progressWindow = host.CreateProgressWindow();
+  state.cancelRequested = 0;
+  state.busyFlag = 1;
+
+  // Every frame of a job gets the same distance table: build it once.
+  auto table = std::make_unique<DistanceTable>();
+  BuildDistanceTable(settings.ColourMode, *table);
+  const JobContext job{FrameStoreView{frames.data(), session.histograms.data()},
+                       &settings, table.get()};
+  bool cancelled = false;
+  {
+    FrameConverter converter(job, session.workerCount);
+    const int32_t frameCount = settings.endNumber - settings.startNumber + 1;
+    for (int32_t m = settings.startNumber; m <= settings.endNumber; ++m) {
+      const int32_t k = OutputNumber(settings, m);
+      const FrameWork& work = converter.Get(m, &jobMessage);
+      if (!jobMessage.empty()) break;
+      jobMessage = WriteScreen5Image(*session.fileSystem, work.image,
+                                     OutputPath(session, ImageFileName(k)),
+                                     session.tempWatcher);
+      if (!jobMessage.empty()) break;
+      jobMessage = WritePreviewBitmap(
+          *session.fileSystem, work.preview, work.previewLength,
+          OutputPath(session, PreviewFileName(k)), session.tempWatcher);
+      if (!jobMessage.empty()) break;
+      converter.Release(m);
+
+      // Progress point: strictly more than 100 ms since the last stamp.
+      if (host.Clock() > lastStamp + 100) {
+        if (state.cancelRequested != 0) {
+          cancelled = true;
+          break;
+        }
+        // Frames before m: 0 after the first frame, never 100.
+        state.progressPercent = static_cast<double>(m - settings.startNumber) /
+                                static_cast<double>(frameCount) * 100.0;
+        if (state.progressWindow != nullptr) {
+          host.RefreshProgressWindow(
+              state.progressWindow,
+              platform::ProgressPoint{m - settings.startNumber + 1, frameCount});
+        }
+        while (host.PeekMessage()) {
+          if (!host.PumpMessage()) {
+            // The quit message waits until the job has returned.
+            host.PostQuitMessage();
+            break;
+          }
+        }
+        lastStamp = host.Clock();
+      }
+    }
+  }  // the workers have stopped: nothing reads the frames any more
+
+  if (cancelled) {
+    // Every way of asking has already destroyed the progress window.
+    session.registry.TrackedAlloc(0);
+    host.ShowMessage(messages::kCancelled, kCaption, platform::kPlainBox);
+    state.busyFlag = 0;
+    return;
+  }
+  if (state.progressWindow != nullptr) {
+    host.DestroyProgressWindow(state.progressWindow);
+  }
+  state.progressWindow = nullptr;
+  session.registry.TrackedAlloc(0);
+  if (jobMessage.empty()) jobMessage = messages::kFinished;
+  host.ShowMessage(jobMessage, kCaption, platform::kPlainBox);
+  state.busyFlag = 0;
+}
+
+}  // namespace velmira
