@@ -49,7 +49,8 @@ bool HeadlessHost::IsChecked(int controlId) {
 
 void HeadlessHost::ShowMessage(std::string_view text, std::string_view caption,
                                unsigned flags) {
-  boxes.push_back(Box{std::string(text), std::string(caption), flags});
+  boxes.push_back(Box{std::string(text), std::string(caption), flags,
+                    windowAlive, state_.busyFlag});
 }
 
 WindowHandle HeadlessHost::CreateProgressWindow() {

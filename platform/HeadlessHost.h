@@ -41,6 +41,8 @@ class HeadlessHost final : public Host {
     std::string text;
     std::string caption;
     unsigned flags;
+    bool progressWindowAlive;  // whether a progress window existed then
+    int32_t busyFlag;          // the flag while the box was open
   };
 
   explicit HeadlessHost(SharedJobState& state);

@@ -30,9 +30,9 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ignored);
 }
 
-std::vector<std::string> TempDir::List() const {
+std::vector<std::string> TempDir::List(const std::string& folder) {
   std::vector<std::string> names;
-  for (const auto& e : std::filesystem::directory_iterator(path_)) {
+  for (const auto& e : std::filesystem::directory_iterator(folder)) {
     names.push_back(e.path().filename().string());
   }
   std::sort(names.begin(), names.end());

@@ -17,7 +17,8 @@ class TempDir {
   const std::string& path() const { return path_; }
   std::string operator/(const std::string& name) const { return path_ + "/" + name; }
   // Names of the entries in the folder, sorted (hidden ones included).
-  std::vector<std::string> List() const;
+  std::vector<std::string> List() const { return List(path_); }
+  static std::vector<std::string> List(const std::string& folder);
 
  private:
   std::string path_;
