@@ -35,7 +35,7 @@ void DescribePreview(int32_t width2, int32_t height2, int32_t fileLength,
 
 void StartPreviewBitmap(const LoadedFrame& source, PreviewBitmap& bitmap) {
   const int32_t n = std::clamp(source.length, 0, kPixelDataOffset);
-  std::memcpy(bitmap.data(), source.data, static_cast<size_t>(n));
+  if (n > 0) std::memcpy(bitmap.data(), source.data, static_cast<size_t>(n));
   WriteInt32LE(bitmap.data() + 10, kPixelDataOffset);
 }
 
