@@ -10,6 +10,7 @@ packages=(
   xvfb xauth xdotool x11-utils
   fonts-noto-cjk
   imagemagick
+  python3 python3-numpy
 )
 missing=()
 for p in "${packages[@]}"; do
