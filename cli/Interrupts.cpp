@@ -35,10 +35,20 @@ extern "C" void OnInterrupt(int) {
 void InstallInterruptHandlers() {
   struct sigaction sa {};
   sa.sa_handler = OnInterrupt;
+  // One handler at a time: a SIGTERM landing inside the SIGINT handler waits
+  // for it to return (or to end the process).
   sigemptyset(&sa.sa_mask);
+  sigaddset(&sa.sa_mask, SIGINT);
+  sigaddset(&sa.sa_mask, SIGTERM);
   sa.sa_flags = SA_RESTART;
   ::sigaction(SIGINT, &sa, nullptr);
   ::sigaction(SIGTERM, &sa, nullptr);
+  // A reader of stderr that went away must not end the job halfway: the
+  // message is lost, the outputs are not.
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  ::sigaction(SIGPIPE, &ignore, nullptr);
 }
 
 int InterruptCount() { return interrupts.load(); }
@@ -58,7 +68,9 @@ void SignalSafeTempTable::TempCreated(const std::string& path) {
 void SignalSafeTempTable::TempGone(const std::string& path) {
   for (int i = 0; i < kSlots; ++i) {
     int expected = 2;
-    if (std::strcmp(slotPath[i], path.c_str()) == 0 &&
+    // Only a live slot's name is stable enough to compare.
+    if (slotState[i].load() == 2 &&
+        std::strcmp(slotPath[i], path.c_str()) == 0 &&
         slotState[i].compare_exchange_strong(expected, 1)) {
       slotPath[i][0] = '\0';
       slotState[i].store(0);

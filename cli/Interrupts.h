@@ -10,7 +10,8 @@
 
 namespace velmira::cli {
 
-// Installs the handlers. Call once, before the job.
+// Installs the handlers, and ignores SIGPIPE so that a closed stderr costs
+// only the message. Call once, before the job.
 void InstallInterruptHandlers();
 
 // Interrupts received so far.

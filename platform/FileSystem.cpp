@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <memory>
+#include <utility>
 
 namespace velmira::platform {
 namespace {
@@ -25,16 +27,22 @@ bool IsFolder(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-// Follows a symbolic link to the file it names, so that replacing the file
-// keeps the link (a truncating open writes through links too).
+// Follows symbolic links to the file they name, so that replacing the file
+// keeps the links (a truncating open writes through links too). A link whose
+// file does not exist yet names where the new file goes, as a creating open
+// would put it there.
 std::string ResolveTarget(const std::string& path) {
-  struct stat st {};
-  if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-  char* resolved = ::realpath(path.c_str(), nullptr);
-  if (resolved == nullptr) return path;
-  std::string out(resolved);
-  std::free(resolved);
-  return out;
+  std::string at = path;
+  for (int hops = 0; hops < 40; ++hops) {  // the kernel's own limit
+    struct stat st {};
+    if (::lstat(at.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return at;
+    char link[PATH_MAX];
+    const ssize_t n = ::readlink(at.c_str(), link, sizeof link - 1);
+    if (n <= 0) return at;
+    link[n] = '\0';
+    at = link[0] == '/' ? std::string(link) : FolderOf(at) + "/" + link;
+  }
+  return at;  // a loop: the open below fails on it, as a plain open would
 }
 
 std::atomic<unsigned> tempCounter{0};
@@ -57,6 +65,8 @@ OpenStatus FileSystem::OpenForRead(const std::string& path, int* fd) {
     ::close(f);
     return OpenStatus::kCannotOpen;
   }
+  // A regular file never blocks; reads go on in the ordinary way.
+  ::fcntl(f, F_SETFL, ::fcntl(f, F_GETFL) & ~O_NONBLOCK);
   *fd = f;
   return OpenStatus::kOk;
 }
@@ -94,11 +104,57 @@ int64_t FileSystem::WriteUpTo(int fd, const void* data, int64_t n) {
   return done;
 }
 
+bool FileSystem::SyncWritten(int fd) { return ::fdatasync(fd) == 0; }
+
 bool FileSystem::CloseWritten(int fd) { return ::close(fd) == 0; }
 
 bool FileSystem::RenameOver(const std::string& from, const std::string& to) {
   return ::rename(from.c_str(), to.c_str()) == 0;
 }
+
+namespace {
+
+// Removes the temporary file (once it has been created) on every way out
+// that did not rename it, an exception from a step included, and tells the
+// watcher once the name is gone.
+class TempFile {
+ public:
+  TempFile(std::string path, TempFileWatcher* watcher)
+      : path_(std::move(path)), watcher_(watcher) {}
+  ~TempFile() {
+    if (created_ && !renamed_) ::unlink(path_.c_str());
+    if (watcher_ != nullptr) watcher_->TempGone(path_);
+  }
+  TempFile(const TempFile&) = delete;
+  TempFile& operator=(const TempFile&) = delete;
+  const std::string& path() const { return path_; }
+  void Created() { created_ = true; }
+  void Renamed() { renamed_ = true; }
+
+ private:
+  std::string path_;
+  TempFileWatcher* watcher_;
+  bool created_ = false;
+  bool renamed_ = false;
+};
+
+class Descriptor {
+ public:
+  explicit Descriptor(int fd = -1) : fd_(fd) {}
+  ~Descriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int get() const { return fd_; }
+  // Hands the descriptor to someone who closes it.
+  int Release() { return std::exchange(fd_, -1); }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
 
 bool FileSystem::ReplaceFile(const std::string& path, const void* data,
                              int64_t length, TempFileWatcher* watcher) {
@@ -106,53 +162,65 @@ bool FileSystem::ReplaceFile(const std::string& path, const void* data,
   const std::string folder = FolderOf(target);
 
   // What a truncating open would refuse is refused here too, without
-  // touching the old file: a directory, a file that may not be written, a
-  // file another program holds exclusively.
+  // touching the old file: a directory or any other non-regular file, a file
+  // that may not be written, a file another program holds exclusively. The
+  // rename below must not get past any of these.
   struct stat old {};
   const bool exists = ::stat(target.c_str(), &old) == 0;
-  int guard = -1;
+  if (!exists && errno != ENOENT) return false;
+  if (exists && !S_ISREG(old.st_mode)) return false;
+  const Descriptor guard(
+      exists ? ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)
+             : -1);
   if (exists) {
-    if (!S_ISREG(old.st_mode)) return false;
-    guard = ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (guard < 0) return false;
-    if (::flock(guard, LOCK_EX | LOCK_NB) != 0) {
-      ::close(guard);
-      return false;
-    }
-  } else if (errno != ENOENT) {
-    return false;
+    if (guard.get() < 0) return false;
+    if (::flock(guard.get(), LOCK_EX | LOCK_NB) != 0) return false;
   }
 
-  std::string slashFolder = folder == "/" ? "/" : folder + "/";
+  const std::string slashFolder = folder == "/" ? "/" : folder + "/";
   const std::string base = target.substr(target.find_last_of('/') + 1);
-  std::string temp;
+  std::unique_ptr<TempFile> temp;
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = slashFolder + "." + base + ".tmp" + std::to_string(::getpid()) +
-           "-" + std::to_string(tempCounter.fetch_add(1));
+    std::string name = slashFolder + "." + base + ".tmp" +
+                       std::to_string(::getpid()) + "-" +
+                       std::to_string(tempCounter.fetch_add(1));
     // Announced before it exists, so that an interrupt at any moment after
     // the create knows the name.
-    if (watcher != nullptr) watcher->TempCreated(temp);
+    if (watcher != nullptr) watcher->TempCreated(name);
+    temp = std::make_unique<TempFile>(std::move(name), watcher);
     // The kernel applies the umask to 0666, as for a plain create.
-    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    fd = ::open(temp->path().c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                0666);
     if (fd < 0) {
       const int why = errno;
-      if (watcher != nullptr) watcher->TempGone(temp);
-      if (why != EEXIST) break;
+      temp.reset();  // not ours to remove, whoever holds the name
+      if (why != EEXIST) return false;
+    } else {
+      temp->Created();
     }
   }
-  if (fd < 0) {
-    if (guard >= 0) ::close(guard);
-    return false;
-  }
-  if (exists) ::fchmod(fd, old.st_mode & 07777);
+  if (fd < 0) return false;
+  Descriptor written(fd);
 
+  if (exists) {
+    // The replacement keeps the old file's owner and permissions, as the
+    // old file itself would have under a truncating open. A change of owner
+    // only succeeds with the privilege to make it; without it the file is
+    // the writer's own, as any newly created file would be.
+    if (old.st_uid != ::geteuid() || old.st_gid != ::getegid()) {
+      const int ignored = ::fchown(fd, old.st_uid, old.st_gid);
+      (void)ignored;
+    }
+    ::fchmod(fd, old.st_mode & 07777);
+  }
   bool ok = WriteUpTo(fd, data, length) == length;
-  ok = CloseWritten(fd) && ok;
-  ok = ok && RenameOver(temp, target);
-  if (!ok) ::unlink(temp.c_str());
-  if (watcher != nullptr) watcher->TempGone(temp);
-  if (guard >= 0) ::close(guard);
+  // An old file is only ever replaced by data that is on the disk: after a
+  // crash the name holds either the old bytes or all of the new ones.
+  ok = ok && (!exists || SyncWritten(fd));
+  ok = CloseWritten(written.Release()) && ok;
+  ok = ok && RenameOver(temp->path(), target);
+  if (ok) temp->Renamed();
   return ok;
 }
 
