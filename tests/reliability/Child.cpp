@@ -71,6 +71,11 @@ Child::Child(const std::vector<std::string>& argv, const ChildOptions& options) 
   if (pid_ < 0) throw std::runtime_error("fork");
   if (pid_ == 0) {
     ::dup2(err, STDERR_FILENO);
+    int ends[2];
+    if (options.stderrUnread && ::pipe(ends) == 0) {
+      ::close(ends[0]);
+      ::dup2(ends[1], STDERR_FILENO);
+    }
     const int null = ::open("/dev/null", O_RDWR);
     ::dup2(null, STDIN_FILENO);
     ::dup2(null, STDOUT_FILENO);

@@ -21,6 +21,7 @@ struct ChildOptions {
   std::optional<uint64_t> addressSpaceLimit;  // RLIMIT_AS, in bytes
   bool unprivileged = false;  // as nobody (65534) when run as root
   std::string workingDirectory;
+  bool stderrUnread = false;  // stderr a pipe whose reader has gone
 
   static ChildOptions Unprivileged() {
     ChildOptions o;

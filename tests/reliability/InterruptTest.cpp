@@ -134,6 +134,22 @@ TEST(InterruptWhileLoading, EndsCancelledBeforeAnyOutput) {
   EXPECT_TRUE(TempDir::List(dir / "out").empty());
 }
 
+// A closed pipe as stderr (the reader went away) costs the message only:
+// the job still writes every output and ends normally.
+TEST(UnreadStderr, DoesNotStopTheJob) {
+  TempDir dir;
+  ::mkdir((dir / "out").c_str(), 0755);
+  ASSERT_TRUE(samples::WriteAnimation(dir / "f", 0, 2, 16, 12, 3, 0));
+  reliability::ChildOptions options;
+  options.stderrUnread = true;
+  const auto r = reliability::RunChild(
+      {CliPath(), dir / "f0000.bmp", "--end", "2", "--output-dir", dir / "out"},
+      options);
+  ASSERT_TRUE(r.exited) << "ended by signal " << r.signal;
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(TempDir::List(dir / "out").size(), 6u);
+}
+
 // The second signal in the middle of an output's write, made certain: the
 // write itself sends both, after half the bytes. The real handlers and the
 // command line's table of temporary files are in place, as in velmira-cli.

@@ -1,6 +1,7 @@
 // A range whose frames do not all fit in memory ends while loading, with the
-// no-memory message and nothing written, not with a crash. velmira-cli runs
-// under a lowered address-space limit.
+// no-memory message and nothing written, not with a crash; so does a job
+// whose own work areas do not fit. velmira-cli runs under a lowered
+// address-space limit.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,7 +20,6 @@ namespace {
 using reliability::CliPath;
 using testing::TempDir;
 
-constexpr uint64_t kLimit = 150ull << 20;  // 150 MiB of address space
 
 // One 256 x 212 frame (163 KiB) linked under `count` numbers.
 void WriteLinkedFrames(const TempDir& dir, int count) {
@@ -35,13 +35,14 @@ void WriteLinkedFrames(const TempDir& dir, int count) {
 
 struct MemoryCase {
   const char* name;
+  uint64_t limitMiB;  // of address space
   int frames;
   const char* jobs;
 };
 
 class LowMemory : public ::testing::TestWithParam<MemoryCase> {};
 
-TEST_P(LowMemory, ARangeThatDoesNotFitEndsInPass1) {
+TEST_P(LowMemory, EndsWithTheNoMemoryMessageBeforeAnyOutput) {
   if (reliability::UnderAddressSanitizer()) {
     GTEST_SKIP() << "AddressSanitizer's shadow memory cannot live under an "
                     "address-space limit; the Release suite runs this";
@@ -53,7 +54,7 @@ TEST_P(LowMemory, ARangeThatDoesNotFitEndsInPass1) {
   const auto r = reliability::RunChild(
       {CliPath(), dir / "frames/f0000.bmp", "--end", std::to_string(c.frames - 1),
        "--output-dir", dir / "out", "--quiet", "--jobs", c.jobs},
-      reliability::ChildOptions::AddressSpace(kLimit));
+      reliability::ChildOptions::AddressSpace(c.limitMiB << 20));
   ASSERT_TRUE(r.exited) << "ended by signal " << r.signal << "\n" << r.stderrText;
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.stderrText, std::string(messages::kNoMemory) + "\n");
@@ -62,8 +63,10 @@ TEST_P(LowMemory, ARangeThatDoesNotFitEndsInPass1) {
 
 INSTANTIATE_TEST_SUITE_P(
     Ranges, LowMemory,
-    ::testing::Values(MemoryCase{"far_too_many_frames", 2000, "1"},
-                      MemoryCase{"just_too_many_frames", 1000, "2"}),
+    ::testing::Values(MemoryCase{"far_too_many_frames", 150, 2000, "1"},
+                      MemoryCase{"just_too_many_frames", 150, 1000, "2"},
+                      // Not even the job's own tables fit.
+                      MemoryCase{"no_room_for_the_work_areas", 16, 2, "1"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
