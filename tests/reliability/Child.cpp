@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -51,6 +52,13 @@ bool UnderAddressSanitizer() {
 #else
   return false;
 #endif
+}
+
+void MakeFullDevice(const std::string& path) {
+  const int made = ::geteuid() == 0
+                       ? ::mknod(path.c_str(), S_IFCHR | 0666, makedev(1, 7))
+                       : ::symlink("/dev/full", path.c_str());
+  if (made != 0) throw std::runtime_error("cannot make " + path);
 }
 
 void GiveToUnprivileged(const std::string& path) {

@@ -74,6 +74,12 @@ int RunUnprivileged(const std::function<int()>& fn);
 // Whether the sanitizers' shadow memory rules out an address-space limit.
 bool UnderAddressSanitizer();
 
+// A device that answers every write with "no space left", as /dev/full:
+// as root a private node of it, so that a faulty replace can only ever
+// damage that one; otherwise a link to /dev/full, which an ordinary user
+// cannot replace.
+void MakeFullDevice(const std::string& path);
+
 // Makes a file or folder usable by the unprivileged child.
 void GiveToUnprivileged(const std::string& path);
 

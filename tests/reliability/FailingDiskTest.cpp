@@ -258,9 +258,9 @@ const DiskCase kDiskCases[] = {
        ::chmod((dir / "out/TES_0001.bmp").c_str(), 0444);
        return dir / "out";
      }, 3, true},
-    {"image_name_a_link_to_dev_full",
+    {"image_name_a_full_device",
      [](const TempDir& dir) {
-       ::symlink("/dev/full", (dir / "out/0000.S05").c_str());
+       reliability::MakeFullDevice(dir / "out/0000.S05");
        return dir / "out";
      }, 0, false},
 };

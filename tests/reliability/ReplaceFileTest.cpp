@@ -67,7 +67,13 @@ const TargetCase kTargets[] = {
      true},
     {"directory", [](const TempDir& d) { ::mkdir((d / "target").c_str(), 0755); }, false},
     {"fifo", [](const TempDir& d) { ::mkfifo((d / "target").c_str(), 0644); }, false},
-    {"link_to_dev_full", [](const TempDir& d) { ::symlink("/dev/full", (d / "target").c_str()); }, false},
+    {"full_device", [](const TempDir& d) { reliability::MakeFullDevice(d / "target"); }, false},
+    {"link_to_a_full_device",
+     [](const TempDir& d) {
+       reliability::MakeFullDevice(d / "full");
+       ::symlink("full", (d / "target").c_str());
+     },
+     false},
     {"link_loop", [](const TempDir& d) { ::symlink("target", (d / "target").c_str()); }, false},
     {"inside_a_missing_folder", [](const TempDir&) {}, false},
 };
