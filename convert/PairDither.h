@@ -22,8 +22,18 @@ using IndexImage = std::array<std::array<uint8_t, kIndexRowBytes>, kIndexRows>;
 // components; the lowest slot wins ties.
 int32_t NearestSlot(const Palette& palette, int32_t r, int32_t g, int32_t b);
 
+// Pairs are worked a row at a time, 8 (AVX2) or 4 (SSE2) nearest-slot
+// searches at once. Measured on a 256x212 photographic frame: 0.9 ms for
+// the pair-by-pair loop, see bench/ for the vector paths.
 void DitherPairs(const FrameSize& size, const PixelGrid& grid,
                  const FlatnessMap& flatness, const Palette& palette,
                  IndexImage& index);
+
+// The same with a chosen vector path, so that tests can hold each one
+// against the literal pair loop. kAvx2 needs a processor that has it.
+enum class DitherPath { kBest, kSse2, kAvx2 };
+void DitherPairsWith(DitherPath path, const FrameSize& size,
+                     const PixelGrid& grid, const FlatnessMap& flatness,
+                     const Palette& palette, IndexImage& index);
 
 }  // namespace velmira

@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "convert/SourceFrame.h"
+
 namespace velmira {
 namespace {
 
@@ -58,6 +60,111 @@ bool WithinDifference(const LoadedFrame& n, const LoadedFrame& m,
   const int32_t bytes = sizeOfN.height * sizeOfN.stride;
   return SumAbsDiff(n.data + kPixelDataOffset, m.data + kPixelDataOffset,
                     bytes, limit) <= limit;
+}
+
+SharedNeighbourJudge::SharedNeighbourJudge(FrameStoreView store,
+                                           int32_t startNumber,
+                                           int32_t endNumber)
+    : store_(store), start_(startNumber), end_(endNumber) {
+  const int32_t count = std::max(0, endNumber - startNumber + 1);
+  sizes_.resize(static_cast<size_t>(count));
+  for (int32_t i = 0; i < count; ++i) {
+    FrameSize size;
+    if (ReadFrameSize(store.frames[startNumber + i], &size).empty()) {
+      sizes_[i] = size;
+    } else {
+      sizes_[i] = FrameSize{-1, -1, -1};
+    }
+  }
+  const size_t entries = static_cast<size_t>(count) * kMaxNeighbours;
+  bounds_ = std::make_unique<std::atomic<uint64_t>[]>(entries);
+  const uint64_t unknown = uint64_t{static_cast<uint32_t>(kUnknownUpper)};
+  for (size_t i = 0; i < entries; ++i) {
+    bounds_[i].store(unknown, std::memory_order_relaxed);
+  }
+}
+
+bool SharedNeighbourJudge::Comparable(int32_t a, int32_t b,
+                                      const FrameSize& sizeOfA) const {
+  if (a < start_ || a > end_ || b < start_ || b > end_) return false;
+  const FrameSize& x = sizes_[a - start_];
+  const FrameSize& y = sizes_[b - start_];
+  return x.width >= 0 && x.width == sizeOfA.width &&
+         x.height == sizeOfA.height && x.stride == sizeOfA.stride &&
+         y.width == x.width && y.height == x.height && y.stride == x.stride;
+}
+
+SharedNeighbourJudge::Bounds SharedNeighbourJudge::Load(int32_t lo,
+                                                        int32_t hi) const {
+  const uint64_t v =
+      bounds_[static_cast<size_t>(lo - start_) * kMaxNeighbours + (hi - lo - 1)]
+          .load(std::memory_order_relaxed);
+  return Bounds{static_cast<int32_t>(v >> 32), static_cast<int32_t>(v)};
+}
+
+void SharedNeighbourJudge::Store(int32_t lo, int32_t hi, Bounds b) {
+  std::atomic<uint64_t>& slot =
+      bounds_[static_cast<size_t>(lo - start_) * kMaxNeighbours + (hi - lo - 1)];
+  uint64_t old = slot.load(std::memory_order_relaxed);
+  for (;;) {
+    // Both the stored and the new bounds are true; keep the tighter ones.
+    const Bounds was{static_cast<int32_t>(old >> 32), static_cast<int32_t>(old)};
+    const Bounds now{std::max(was.lower, b.lower), std::min(was.upper, b.upper)};
+    const uint64_t v = uint64_t{static_cast<uint32_t>(now.lower)} << 32 |
+                       uint64_t{static_cast<uint32_t>(now.upper)};
+    if (v == old ||
+        slot.compare_exchange_weak(old, v, std::memory_order_relaxed)) {
+      return;
+    }
+  }
+}
+
+bool SharedNeighbourJudge::Qualifies(int32_t n, int32_t m,
+                                     const FrameSize& sizeOfN, int32_t limit) {
+  const int32_t lo = std::min(n, m);
+  const int32_t hi = std::max(n, m);
+  if (limit < 0 || hi - lo > kMaxNeighbours || lo == hi ||
+      !Comparable(n, m, sizeOfN)) {
+    return WithinDifference(store_.frames[n], store_.frames[m], sizeOfN, limit);
+  }
+  const Bounds own = Load(lo, hi);
+  if (own.upper <= limit) return true;
+  if (own.lower > limit) return false;
+  // Through a frame between the two: the one next to either end.
+  for (const int32_t c : {hi - 1, lo + 1}) {
+    if (c <= lo || c >= hi || !Comparable(c, lo, sizeOfN)) continue;
+    const Bounds x = Load(lo, c);
+    const Bounds y = Load(c, hi);
+    if (x.upper == kUnknownUpper || y.upper == kUnknownUpper) {
+      if (x.upper != kUnknownUpper && int64_t{y.lower} - x.upper > limit) {
+        return false;
+      }
+      if (y.upper != kUnknownUpper && int64_t{x.lower} - y.upper > limit) {
+        return false;
+      }
+      continue;
+    }
+    const int64_t upper = int64_t{x.upper} + y.upper;
+    if (upper <= limit) {
+      Store(lo, hi, Bounds{own.lower, static_cast<int32_t>(upper)});
+      return true;
+    }
+    if (int64_t{x.lower} - y.upper > limit || int64_t{y.lower} - x.upper > limit) {
+      return false;
+    }
+  }
+  sums_.fetch_add(1, std::memory_order_relaxed);
+  const int32_t bytes = sizeOfN.height * sizeOfN.stride;
+  const int64_t sum = SumAbsDiff(store_.frames[n].data + kPixelDataOffset,
+                                 store_.frames[m].data + kPixelDataOffset,
+                                 bytes, limit);
+  // Run to the end, the sum is exact; stopped early, it is a lower bound.
+  if (sum <= limit) {
+    Store(lo, hi, Bounds{static_cast<int32_t>(sum), static_cast<int32_t>(sum)});
+    return true;
+  }
+  Store(lo, hi, Bounds{static_cast<int32_t>(sum), kUnknownUpper});
+  return false;
 }
 
 void BuildAccumulatedHistogram(FrameStoreView store, NeighbourJudge& judge,

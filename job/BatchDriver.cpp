@@ -36,8 +36,11 @@ std::string OutputPath(const Session& session, const std::string& bareName) {
 // frame only once the writer has taken the previous one.
 class FrameConverter {
  public:
-  FrameConverter(const JobContext& job, int32_t workers)
-      : job_(job), judge_(job.store) {
+  FrameConverter(const JobContext& job, int32_t workers, bool literal)
+      : job_(job),
+        judge_(job.store, job.settings->startNumber, job.settings->endNumber),
+        literal_(literal) {
+    if (literal) workers = 1;
     const int32_t count = job.settings->endNumber - job.settings->startNumber + 1;
     workers = std::max(1, std::min(workers, count));
     lanes_.reserve(static_cast<size_t>(workers));
@@ -66,7 +69,8 @@ class FrameConverter {
   const FrameWork& Get(int32_t m, std::string* message) {
     Lane& lane = LaneOf(m);
     if (lanes_.size() == 1) {
-      *message = ConvertFrame(job_, judge_, m, *lane.work);
+      *message = literal_ ? ConvertFrameLiteral(job_, m, *lane.work)
+                          : ConvertFrame(job_, judge_, m, *lane.work);
       return *lane.work;
     }
     std::unique_lock<std::mutex> lock(mutex_);
@@ -119,7 +123,8 @@ class FrameConverter {
   }
 
   JobContext job_;
-  PlainNeighbourJudge judge_;
+  SharedNeighbourJudge judge_;  // one for all workers: pairs are judged once
+  bool literal_;
   std::vector<std::unique_ptr<Lane>> lanes_;
   std::mutex mutex_;
   std::condition_variable changed_;
@@ -185,7 +190,7 @@ void RunConversion(platform::Host& host, Session& session) {
                        &settings, table.get()};
   bool cancelled = false;
   {
-    FrameConverter converter(job, session.workerCount);
+    FrameConverter converter(job, session.workerCount, session.literalStages);
     const int32_t frameCount = settings.endNumber - settings.startNumber + 1;
     for (int32_t m = settings.startNumber; m <= settings.endNumber; ++m) {
       const int32_t k = OutputNumber(settings, m);

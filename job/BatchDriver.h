@@ -50,6 +50,8 @@ struct Session {
   platform::TempFileWatcher* tempWatcher = nullptr;
   // Frames converted at once in pass 2; 1 converts on the calling thread.
   int32_t workerCount = 1;
+  // Benchmark only: every stage in its literal form, one frame at a time.
+  bool literalStages = false;
 };
 
 void RunConversion(platform::Host& host, Session& session);

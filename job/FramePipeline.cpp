@@ -8,9 +8,9 @@
 namespace velmira {
 namespace {
 
-template <typename Search, typename Judge>
-std::string Convert(const JobContext& job, Judge& judge, int32_t m,
-                    FrameWork& work, Search search) {
+template <bool kLiteral>
+std::string Convert(const JobContext& job, NeighbourJudge& judge, int32_t m,
+                    FrameWork& work) {
   const JobSettings& s = *job.settings;
   const LoadedFrame& frame = job.store.frames[m];
   // The canvas and the index image hold their exact sizes; clearing them
@@ -24,13 +24,31 @@ std::string Convert(const JobContext& job, Judge& judge, int32_t m,
     return m1;
   }
   DecodeFrame(frame, work.size, work.grid);
-  BuildFlatnessMap(work.size, work.grid, s.IntermediateColours, work.flatness);
+  if constexpr (kLiteral) {
+    reference::BuildFlatnessMapLiteral(work.size, work.grid,
+                                       s.IntermediateColours, work.flatness);
+  } else {
+    BuildFlatnessMap(work.size, work.grid, s.IntermediateColours, work.flatness);
+  }
   BuildAccumulatedHistogram(job.store, judge, m, s.startNumber, s.endNumber,
                             s.SequenceThreshold, work.size, work.weights);
-  ApplyColourMode(s.ColourMode, work.weights);
-  search(work.weights, *job.table, work.palette);
+  if constexpr (kLiteral) {
+    // Rebuilt for every frame, as the frame's steps are written.
+    thread_local auto table = std::make_unique<DistanceTable>();
+    reference::BuildDistanceTableLiteral(s.ColourMode, *table);
+    ApplyColourMode(s.ColourMode, work.weights);
+    reference::SearchPaletteLiteral(work.weights, *table, work.palette);
+  } else {
+    ApplyColourMode(s.ColourMode, work.weights);
+    SearchPalette(work.weights, *job.table, work.palette);
+  }
   ExpandPalette(work.palette);
-  DitherPairs(work.size, work.grid, work.flatness, work.palette, work.index);
+  if constexpr (kLiteral) {
+    reference::DitherPairsLiteral(work.size, work.grid, work.flatness,
+                                  work.palette, work.index);
+  } else {
+    DitherPairs(work.size, work.grid, work.flatness, work.palette, work.index);
+  }
   PaintPreviewCanvas(work.size, work.index, work.palette, work.canvas);
   EncodeScreen5Image(work.index, work.palette, work.image);
   work.previewLength = FinishPreviewBitmap(work.size, work.canvas, work.preview);
@@ -41,13 +59,13 @@ std::string Convert(const JobContext& job, Judge& judge, int32_t m,
 
 std::string ConvertFrame(const JobContext& job, NeighbourJudge& judge,
                          int32_t m, FrameWork& work) {
-  return Convert(job, judge, m, work, SearchPalette);
+  return Convert<false>(job, judge, m, work);
 }
 
 std::string ConvertFrameLiteral(const JobContext& job, int32_t m,
                                 FrameWork& work) {
   reference::LiteralNeighbourJudge judge(job.store);
-  return Convert(job, judge, m, work, reference::SearchPaletteLiteral);
+  return Convert<true>(job, judge, m, work);
 }
 
 }  // namespace velmira

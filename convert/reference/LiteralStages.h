@@ -6,10 +6,15 @@
 
 #include "convert/DistanceTable.h"
 #include "convert/FrameTypes.h"
+#include "convert/PairDither.h"
 #include "convert/Palette.h"
 #include "convert/TemporalStats.h"
 
 namespace velmira::reference {
+
+// The table's entries, every pair computed anew (the sorted neighbour lists
+// of the fast search are left alone).
+void BuildDistanceTableLiteral(int32_t colourMode, DistanceTable& table);
 
 // The search exactly as described: every candidate's cost summed colour by
 // colour, the minimum over the considered slots looked up per term, and the
@@ -31,5 +36,16 @@ class LiteralNeighbourJudge final : public NeighbourJudge {
  private:
   FrameStoreView store_;
 };
+
+// The edge map pixel by pixel: eight clamped neighbours per channel, the
+// diagonal squares divided by 4 one by one, sqrt in double per channel.
+void BuildFlatnessMapLiteral(const FrameSize& size, const PixelGrid& grid,
+                             int32_t intermediateColours, FlatnessMap& map);
+
+// The pair dithering pair by pair, each pixel's slot found by trying all 16
+// slots in order.
+void DitherPairsLiteral(const FrameSize& size, const PixelGrid& grid,
+                        const FlatnessMap& flatness, const Palette& palette,
+                        IndexImage& index);
 
 }  // namespace velmira::reference
