@@ -45,16 +45,18 @@ inline __m128i DivideBy5(__m128i x) {
   return _mm_or_si128(even, _mm_slli_epi64(odd, 32));
 }
 
-// trunc(sqrt(s) * 3.0) capped at 511, in double exactly as the scalar form
-// (sqrtpd is the correctly rounded square root std::sqrt gives).
+// trunc(sqrt(s) * 3.0) capped at 511. For every s from 1 to 260,100 this
+// is the largest k with k * k <= 9 * s (checked for all of them by the
+// tests), and from 9 * s >= 511 * 511 on it is the cap, so the root is
+// taken of x = min(9 * s, 261121) < 2^19 in single precision: sqrtps is
+// correctly rounded, x is exact in a float, and below 512 a float's spacing
+// (2^-15) is far smaller than the distance from the root of a non-square x
+// to the next integer (more than 1/1024), so truncation gives isqrt(x).
+// Measured: 0.27 ms per 256x212 frame with sqrtpd, see bench/.
 inline __m128i Strength(__m128i scaled) {
-  const __m128d three = _mm_set1_pd(3.0);
-  const __m128d cap = _mm_set1_pd(511.0);
-  const __m128d lo = _mm_min_pd(_mm_mul_pd(_mm_sqrt_pd(_mm_cvtepi32_pd(scaled)), three), cap);
-  const __m128d hi = _mm_min_pd(
-      _mm_mul_pd(_mm_sqrt_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(scaled, 0xEE))), three),
-      cap);
-  return _mm_unpacklo_epi64(_mm_cvttpd_epi32(lo), _mm_cvttpd_epi32(hi));
+  const __m128i nine = _mm_add_epi32(_mm_slli_epi32(scaled, 3), scaled);
+  const __m128 x = _mm_min_ps(_mm_cvtepi32_ps(nine), _mm_set1_ps(261121.0f));
+  return _mm_cvttps_epi32(_mm_sqrt_ps(x));
 }
 
 // Squares of the 16-bit differences, as 32-bit lanes (low and high four).
@@ -106,6 +108,21 @@ inline void ChannelStrengths(const int16_t* up, const int16_t* mid,
 thread_local Planes* threadPlanes = nullptr;
 
 }  // namespace
+
+void EdgeStrengths(const int32_t* scaled, int32_t n, int32_t* out) {
+  int32_t i = 0;
+  for (; i + 4 <= n; i += 4) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i),
+                     Strength(_mm_loadu_si128(reinterpret_cast<const __m128i*>(scaled + i))));
+  }
+  for (; i < n; ++i) {
+    alignas(16) int32_t lane[4] = {scaled[i], 1, 1, 1};
+    alignas(16) int32_t got[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(got),
+                    Strength(_mm_load_si128(reinterpret_cast<const __m128i*>(lane))));
+    out[i] = got[0];
+  }
+}
 
 void BuildFlatnessMap(const FrameSize& size, const PixelGrid& grid,
                       int32_t intermediateColours, FlatnessMap& map) {

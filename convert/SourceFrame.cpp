@@ -36,6 +36,22 @@ void DecodeFrame(const LoadedFrame& frame, const FrameSize& size,
   }
 }
 
+void CountFrameColours(const LoadedFrame& frame, const FrameSize& size,
+                       ColourHistogram& histogram) {
+  int32_t partial[4][kColourCount] = {};
+  for (int32_t t = 0; t < size.height; ++t) {
+    const uint8_t* row =
+        frame.data + kPixelDataOffset + (size.height - 1 - t) * size.stride;
+    for (int32_t u = 0; u < size.width; ++u) {
+      const uint8_t* s = row + 3 * u;
+      ++partial[u & 3][ColourCode(s[2], s[1], s[0])];
+    }
+  }
+  for (int32_t c = 0; c < kColourCount; ++c) {
+    histogram[c] = partial[0][c] + partial[1][c] + partial[2][c] + partial[3][c];
+  }
+}
+
 void CountColours(const FrameSize& size, const PixelGrid& grid,
                   ColourHistogram& histogram) {
   histogram.fill(0);

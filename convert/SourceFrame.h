@@ -18,6 +18,12 @@ std::string ReadFrameSize(const LoadedFrame& frame, FrameSize* size);
 void DecodeFrame(const LoadedFrame& frame, const FrameSize& size,
                  PixelGrid& grid);
 
+// The histogram DecodeFrame followed by CountColours gives, counted straight
+// from the file's bytes into four partial histograms (so that runs of one
+// colour do not wait on one counter), without the grid. Pass 1 uses it.
+void CountFrameColours(const LoadedFrame& frame, const FrameSize& size,
+                       ColourHistogram& histogram);
+
 // Rebuilds a histogram from the grid over the picture's area.
 void CountColours(const FrameSize& size, const PixelGrid& grid,
                   ColourHistogram& histogram);

@@ -68,8 +68,8 @@ class PlainNeighbourJudge final : public NeighbourJudge {
 // by byte. The judge keeps, for every pair at most 120 frames apart, a lower
 // and an upper bound of its difference, exact once it has been summed. A
 // question is answered from the bounds when they settle it, either the
-// pair's own or those through a frame c between the two (upper: U(a, c) +
-// U(c, b); lower: L(a, c) - U(c, b)); otherwise the difference is summed
+// pair's own or those through a frame c within 120 of both (upper:
+// U(a, c) + U(c, b); lower: L(a, c) - U(c, b)); otherwise it is summed
 // with the early exit, which makes it exact when it qualifies and gives a
 // lower bound above the limit when it does not. Every stored bound is true,
 // so a race that keeps the looser of two bounds changes no decision.

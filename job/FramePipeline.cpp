@@ -1,5 +1,7 @@
 #include "job/FramePipeline.h"
 
+#include <algorithm>
+
 #include "convert/FlatnessMap.h"
 #include "convert/PaletteSearch.h"
 #include "convert/SourceFrame.h"
@@ -13,11 +15,19 @@ std::string Convert(const JobContext& job, NeighbourJudge& judge, int32_t m,
                     FrameWork& work) {
   const JobSettings& s = *job.settings;
   const LoadedFrame& frame = job.store.frames[m];
-  // The canvas and the index image hold their exact sizes; clearing them
-  // whole leaves nothing of an earlier, larger frame.
-  for (auto& row : work.canvas) row.fill(0);
-  for (auto& row : work.index) row.fill(0);
-  work.preview.fill(0);
+  if constexpr (kLiteral) {
+    for (auto& row : work.canvas) row.fill(0);
+    for (auto& row : work.index) row.fill(0);
+    work.preview.fill(0);
+  } else {
+    // Only what reaches a file needs clearing: the index image outside the
+    // picture (the SCREEN 5 image packs all 256 x 212) and the preview's
+    // header. The painting covers the whole picture area of the canvas, and
+    // the preview file is its header and exactly those rows. Saves 1.3 MB
+    // of stores per frame.
+    for (auto& row : work.index) row.fill(0);
+    std::fill_n(work.preview.begin(), kPixelDataOffset, uint8_t{0});
+  }
   StartPreviewBitmap(frame, work.preview);
   work.palette.Reset();
   if (std::string m1 = ReadFrameSize(frame, &work.size); !m1.empty()) {

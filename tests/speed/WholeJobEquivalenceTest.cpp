@@ -28,6 +28,7 @@ struct JobCase {
   int32_t frames;
   int32_t sceneLength;
   bool withLiteral;  // the literal search takes ~0.1 s per frame
+  bool mixedSizes;   // frames 4 and 5 smaller and larger than the rest
 };
 
 // The files a job wrote, by name.
@@ -66,17 +67,25 @@ std::vector<std::pair<std::string, std::vector<uint8_t>>> RunJob(
 
 TEST(WholeJob, FastOnOneAndSeveralWorkersAndLiteralWriteTheSameBytes) {
   const JobCase cases[] = {
-      {0, 1, 1, 64, 40, 9, 4, true},     // the goal's settings
-      {3, 4, 0, 32, 16, 7, 0, true},     // mode D, long still scene
-      {1, 0, 1, 48, 20, 10, 3, false},   // mode B, exact repeats only
-      {2, 2, 1, 256, 212, 5, 2, false},  // mode C, full size
-      {0, 4, 1, 20, 8, 30, 11, false},   // many neighbours each side
+      {0, 1, 1, 64, 40, 6, 3, true, false},     // the goal's settings
+      {3, 4, 0, 32, 16, 5, 0, true, false},     // mode D, long still scene
+      {0, 4, 1, 64, 40, 6, 0, true, true},      // sizes change mid-job
+      {1, 0, 1, 48, 20, 10, 3, false, false},   // mode B, exact repeats only
+      {2, 2, 1, 256, 212, 5, 2, false, false},  // mode C, full size
+      {0, 4, 1, 20, 8, 30, 11, false, false},   // many neighbours each side
+      {2, 1, 0, 128, 60, 12, 0, false, true},
   };
   for (const JobCase& c : cases) {
     TempDir dir;
     ::mkdir((dir / "frames").c_str(), 0755);
     ASSERT_TRUE(samples::WriteAnimation(dir / "frames/f", 2, 2 + c.frames - 1,
                                         c.width, c.height, 17, c.sceneLength));
+    if (c.mixedSizes) {
+      ASSERT_TRUE(samples::WriteFile(dir / "frames/f0004.bmp",
+                                     samples::AnimationFrame(4, c.width / 2, c.height / 2, 17, 0)));
+      ASSERT_TRUE(samples::WriteFile(dir / "frames/f0005.bmp",
+                                     samples::AnimationFrame(5, c.width + 4, c.height + 8, 17, 0)));
+    }
     const auto one = RunJob(dir, c, 1, false, "one");
     ASSERT_EQ(one.size(), static_cast<size_t>(2 * c.frames));
     EXPECT_EQ(RunJob(dir, c, 3, false, "three"), one) << "mode " << c.mode;
