@@ -5,6 +5,8 @@
 //   velmira-stage-bench [--benchmark_filter=Search]
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -56,7 +58,9 @@ void BM_Search(benchmark::State& state) {
   const auto weights = WeightsFor(job);
   size_t i = 0;
   Palette palette;
+  double slowest = 0;
   for (auto _ : state) {
+    const auto t0 = std::chrono::steady_clock::now();
     palette.Reset();
     if constexpr (kLiteral) {
       reference::SearchPaletteLiteral(weights[i], *job.table, palette);
@@ -64,8 +68,12 @@ void BM_Search(benchmark::State& state) {
       SearchPalette(weights[i], *job.table, palette);
     }
     benchmark::DoNotOptimize(palette);
+    const std::chrono::duration<double, std::milli> took =
+        std::chrono::steady_clock::now() - t0;
+    slowest = std::max(slowest, took.count());
     i = (i + 1) % weights.size();
   }
+  state.counters["slowest_ms"] = slowest;
   state.SetLabel(std::string(KindName(kind)) + " mode " + "ABCD"[mode]);
 }
 
@@ -138,6 +146,14 @@ void BM_Neighbours(benchmark::State& state) {
     }
   }
   state.SetItemsProcessed(state.iterations() * count);
+  if constexpr (kJudge == 2) {
+    // How many differences were summed per frame, from one fresh job.
+    SharedNeighbourJudge judge(job.store(), 0, count - 1);
+    for (int32_t n = 0; n < count; ++n) {
+      BuildAccumulatedHistogram(job.store(), judge, n, 0, count - 1, threshold, size, w);
+    }
+    state.counters["sums_per_frame"] = static_cast<double>(judge.SumsTaken()) / count;
+  }
   state.SetLabel(std::string(KindName(kind)) + " k=" + std::to_string(threshold));
 }
 void NeighbourArgs(benchmark::internal::Benchmark* b) {

@@ -13,8 +13,10 @@
 
 namespace velmira {
 
-Session::Session()
-    : histograms(kFrameNumbers), fileSystem(&platform::RealFileSystem()) {}
+// The histogram table grows to the highest frame number a job uses (pass 1
+// below): zeroing all 10,000 up front (20 MB) cost 0.15 s of page faults at
+// every start, more than converting 50 frames.
+Session::Session() : fileSystem(&platform::RealFileSystem()) {}
 
 int32_t DefaultWorkerCount() {
   const unsigned n = std::thread::hardware_concurrency();
@@ -147,6 +149,9 @@ void RunConversion(platform::Host& host, Session& session) {
   }
 
   // Pass 1: load every frame and count its colours.
+  if (session.histograms.size() < static_cast<size_t>(settings.endNumber) + 1) {
+    session.histograms.resize(static_cast<size_t>(settings.endNumber) + 1);
+  }
   std::vector<LoadedFrame> frames(kFrameNumbers);
   std::string jobMessage;
   {

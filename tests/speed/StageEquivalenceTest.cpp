@@ -267,6 +267,16 @@ TEST(DistanceTableBuild, FastTableEqualsLiteralTableInEveryMode) {
       for (int32_t b = 0; b < kColourCount; ++b) {
         ASSERT_EQ(fast->at(a, b), literal->at(a, b));
       }
+      // The search's neighbour lists: every colour once, by distance, then
+      // by code.
+      const DistanceTable::Neighbour* list = fast->byDistance(a);
+      for (int32_t k = 0; k < kColourCount; ++k) {
+        ASSERT_EQ(list[k].distance, literal->at(a, list[k].code));
+        if (k > 0) {
+          ASSERT_LT((uint32_t{list[k - 1].distance} << 16) | list[k - 1].code,
+                    (uint32_t{list[k].distance} << 16) | list[k].code);
+        }
+      }
     }
   }
 }
