@@ -22,8 +22,8 @@ ProgressWindow::ProgressWindow(wxWindow* owner,
     : state_(state), onGone_(std::move(onGone)) {
   // Pop-up with caption and close box, no resize border; placed at the
   // owner's client origin, not centred.
-  Create(owner, wxID_ANY, "Dialog", owner->ClientToScreen(wxPoint(0, 0)),
-         wxDefaultSize, wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
+  Create(owner, wxID_ANY, "Dialog", wxDefaultPosition, wxDefaultSize,
+         wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
   SetFont(DialogFont(8));
   SetClientSize(ConvertDialogToPixels(wxSize(186, 60)));
 
@@ -41,11 +41,16 @@ ProgressWindow::ProgressWindow(wxWindow* owner,
   Bind(wxEVT_MENU, &ProgressWindow::OnCommand, this);
   Bind(wxEVT_CLOSE_WINDOW, &ProgressWindow::OnCloseBox, this);
 
+  // Placed by explicit moves, not by the creation position: the toolkit
+  // would otherwise centre an owned window over its owner, and wx skips a
+  // move to where it believes the window already is.
+  const wxPoint origin = owner->ClientToScreen(wxPoint(0, 0));
+  Move(origin + wxPoint(1, 1));
+  Move(origin);
   Show();
   Raise();
   cancel_->SetFocus();
-  TraceLine("progress created " + RectText(GetScreenRect()));
-  TraceLine("progress cancel " + RectText(cancel_->GetScreenRect()));
+  TraceLine("progress created");
 }
 
 ProgressWindow::~ProgressWindow() {
@@ -57,6 +62,14 @@ void ProgressWindow::RefreshProgressText() {
   if (gone_) return;
   const std::string text = platform::ProgressText(state_.progressPercent);
   text_->SetLabel(wxString::FromUTF8(text));
+  if (!placeTraced_ && TraceEnabled()) {
+    // On screen by now: where the window and its button are.
+    placeTraced_ = true;
+    TraceLine("progress window " + RectText(GetScreenRect()));
+    TraceLine("progress cancel " +
+              RectText(wxRect(ClientToScreen(cancel_->GetPosition()),
+                              cancel_->GetSize())));
+  }
   TraceLine("progress text " + text);
 }
 

@@ -45,6 +45,7 @@ class ProgressWindow final : public wxDialog {
   wxStaticText* text_ = nullptr;
   wxButton* cancel_ = nullptr;
   bool gone_ = false;
+  bool placeTraced_ = false;
 };
 
 }  // namespace velmira::app

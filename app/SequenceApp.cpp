@@ -30,7 +30,7 @@ bool CSequenceApp::OnInit() {
   {
     CSequenceDlg dialog(session);
     SetTopWindow(&dialog);
-    dialog.ShowModal();
+    dialog.RunDialog();
     SetTopWindow(nullptr);
   }
   return true;

@@ -3,6 +3,7 @@
 #include <string>
 
 #include <wx/button.h>
+#include <wx/evtloop.h>
 #include <wx/filedlg.h>
 #include <wx/filename.h>
 #include <wx/iconbndl.h>
@@ -157,6 +158,7 @@ void CSequenceDlg::OnBrowse(wxCommandEvent&) {
   wxFileDialog dialog(nullptr, wxFileSelectorPromptStr, wxString(), wxString(),
                       U("BMP File  （ *.bmp ）|*.bmp"), wxFD_OPEN);
   RememberFocus();
+  dialog.CallAfter([&dialog] { dialog.Raise(); });  // it takes the keyboard
   const int result = dialog.ShowModal();
   if (result == wxID_OK) {
     const wxString path = dialog.GetPath();
@@ -176,7 +178,7 @@ void CSequenceDlg::OnConvert(wxCommandEvent&) {
     TraceLine("quit taken");
     TraceValues();
     TraceLine("end " + std::to_string(endCode_));
-    EndModal(endCode_);
+    if (loop_ != nullptr) loop_->Exit(endCode_);
   }
 }
 
@@ -210,7 +212,20 @@ void CSequenceDlg::EndDialog(int code) {
   }
   TraceValues();
   TraceLine("end " + std::to_string(code));
-  if (IsModal()) EndModal(code);
+  if (loop_ != nullptr) loop_->Exit(code);
+}
+
+int CSequenceDlg::RunDialog() {
+  // The dialog's own event loop. The toolkit's modal mode is not used: it
+  // would lock out the progress window, which must take clicks while the
+  // dialog waits beneath it.
+  wxGUIEventLoop loop;
+  loop_ = &loop;
+  Show();
+  const int code = loop.Run();
+  loop_ = nullptr;
+  Hide();
+  return code;
 }
 
 void CSequenceDlg::OnCharHook(wxKeyEvent& event) {

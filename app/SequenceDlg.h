@@ -11,6 +11,7 @@
 #include <vector>
 
 #include <wx/dialog.h>
+#include <wx/evtloop.h>
 #include <wx/radiobut.h>
 #include <wx/textctrl.h>
 
@@ -23,6 +24,10 @@ class CSequenceDlg final : public wxDialog {
  public:
   explicit CSequenceDlg(Session& session);
   ~CSequenceDlg() override;
+
+  // Shows the dialog and handles its events until it ends; returns
+  // wxID_OK (終了) or wxID_CANCEL (closed).
+  int RunDialog();
 
   // What the job reads of the controls.
   wxString ControlValue(int controlId) const;
@@ -71,6 +76,7 @@ class CSequenceDlg final : public wxDialog {
   wxWindow* lastFocus_ = nullptr;
   int convertDepth_ = 0;             // 変換 handlers running (nested)
   int endCode_ = wxID_CANCEL;
+  wxEventLoopBase* loop_ = nullptr;  // while RunDialog runs
 };
 
 }  // namespace velmira::app

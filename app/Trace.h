@@ -9,8 +9,9 @@
 //   values path=P start=S end=E offset=O checked=ID,ID,ID
 //                                 the dialog's controls as a job would read
 //                                 them (after ready and when the dialog ends)
-//   progress created X Y W H      the progress window and its キャンセル
-//   progress cancel X Y W H
+//   progress created              the progress window is made
+//   progress window X Y W H       at its first refresh: where it and its
+//   progress cancel X Y W H       キャンセル are on screen
 //   progress text TEXT            the text a refresh put up
 //   progress destroyed
 //   box FLAGS CAPTION TEXT        a message box opens (FLAGS 0x30 or 0x00)
