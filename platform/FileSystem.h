@@ -36,9 +36,9 @@ class FileSystem {
   virtual void Close(int fd);
 
   // Replaces (or creates) path with exactly the given bytes: written to a
-  // temporary name in the same folder, synced when it replaces an older
-  // file, and renamed over the target only when complete. Symbolic links are
-  // kept: the file they name is replaced. Refuses what a plain truncating open would refuse (a folder
+  // temporary name in the same folder and renamed over the target only when
+  // complete. Symbolic links are kept: the file they name is replaced.
+  // Refuses what a plain truncating open would refuse (a folder
   // that does not exist, a target that may not be written, a directory, a
   // file held open exclusively). On failure the old file is untouched and no
   // temporary file remains. Returns false on any failure.
@@ -48,8 +48,6 @@ class FileSystem {
  protected:
   // The primitive steps of ReplaceFile, so a test can fail one of them.
   virtual int64_t WriteUpTo(int fd, const void* data, int64_t n);
-  // Puts the written data on the disk before it replaces an older file.
-  virtual bool SyncWritten(int fd);
   // Closes a written descriptor; a failure here is a failed write.
   virtual bool CloseWritten(int fd);
   virtual bool RenameOver(const std::string& from, const std::string& to);

@@ -1,4 +1,4 @@
-// Disks that fail: a write, sync, close or rename that goes wrong, a read
+// Disks that fail: a write, close or rename that goes wrong, a read
 // error while loading, a full file system, an output folder that is missing
 // or may not be written, an output name taken by something else. Each ends
 // the job with its message; the frames finished before stay on disk; a frame
@@ -53,7 +53,7 @@ std::vector<std::string> Temporaries(const std::string& folder) {
 // The real file system with one step of one operation made to fail.
 class FaultyFileSystem : public platform::FileSystem {
  public:
-  enum class Step { kNone, kShortWrite, kSync, kClose, kRename, kShortRead, kLength };
+  enum class Step { kNone, kShortWrite, kClose, kRename, kShortRead, kLength };
   FaultyFileSystem(Step step, int which) : step_(step), which_(which) {}
 
   bool ReplaceFile(const std::string& path, const void* data, int64_t length,
@@ -80,10 +80,6 @@ class FaultyFileSystem : public platform::FileSystem {
     // The disk fills halfway: half the bytes are really written.
     if (Hit(Step::kShortWrite, writes_)) return FileSystem::WriteUpTo(fd, data, n / 2);
     return FileSystem::WriteUpTo(fd, data, n);
-  }
-  bool SyncWritten(int fd) override {
-    if (Hit(Step::kSync, writes_)) return false;
-    return FileSystem::SyncWritten(fd);
   }
   bool CloseWritten(int fd) override {
     const bool closed = FileSystem::CloseWritten(fd);
@@ -188,8 +184,6 @@ INSTANTIATE_TEST_SUITE_P(
         WriteFault{"image_short_over_old", Step::kShortWrite, 3, true},
         WriteFault{"preview_short_new", Step::kShortWrite, 4, false},
         WriteFault{"preview_short_over_old", Step::kShortWrite, 4, true},
-        WriteFault{"image_sync_over_old", Step::kSync, 3, true},
-        WriteFault{"preview_sync_over_old", Step::kSync, 4, true},
         WriteFault{"image_close_new", Step::kClose, 3, false},
         WriteFault{"preview_close_over_old", Step::kClose, 4, true},
         WriteFault{"image_rename_over_old", Step::kRename, 3, true},
