@@ -8,7 +8,8 @@
 # Defaults: 300 frames of 256 x 212, a scene change every 120 frames,
 # intermediate colours on, mode A, threshold 1. Every run writes into a
 # fresh folder (replacing older outputs would add a sync per file), and all
-# runs' outputs are compared byte for byte.
+# runs' outputs are compared byte for byte. BEFORE_CLI=path/velmira-cli
+# adds a run of an older build (timed only: its bytes are not compared).
 set -eu
 build=$(realpath "${1:?usage: run-job-bench.sh BUILD_DIR [FRAMES] [SCENE_LENGTH]}")
 frames=${2:-300}
@@ -49,6 +50,9 @@ run fast1 "$cli" "$work/src/f0000.bmp" --end "$last" --output-dir "$work/fast1" 
 run half "$cli" "$work/src/f0000.bmp" --end "$half" --output-dir "$work/half" --quiet
 run still0 "$cli" "$work/still/s0000.bmp" --end "$last" --threshold 0 --output-dir "$work/still0" --quiet
 run still4 "$cli" "$work/still/s0000.bmp" --end "$last" --threshold 4 --output-dir "$work/still4" --quiet
+if [ -n "${BEFORE_CLI:-}" ]; then
+  run before "$BEFORE_CLI" "$work/src/f0000.bmp" --end "$last" --output-dir "$work/before" --quiet
+fi
 run literal "$ref" "$work/src/f0000.bmp" 0 "$last" 0 1 1 "$work/literal"
 same literal fast
 same literal fast1
@@ -61,6 +65,7 @@ row() {  # row LABEL NAME FRAMES
     "$(echo "${seconds[literal]} / ${seconds[$2]} * $3 / $frames" | bc -l)"
 }
 row "literal pipeline, one frame at a time" literal "$frames"
+if [ -n "${BEFORE_CLI:-}" ]; then row "before: $BEFORE_CLI" before "$frames"; fi
 row "velmira-cli --jobs 1" fast1 "$frames"
 row "velmira-cli (one worker per core)" fast "$frames"
 row "velmira-cli, first half of the frames" half $((half + 1))

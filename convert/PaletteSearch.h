@@ -23,6 +23,13 @@ namespace velmira {
 void SearchPalette(const AccumulatedHistogram& weights,
                    const DistanceTable& table, Palette& palette);
 
+// The same with a chosen path for the distances to the nearest other slot:
+// a scalar loop per weighted colour, or AVX2 minima along the table's rows
+// (which needs a processor that has it). For the tests.
+enum class SearchPath { kBest, kScalar, kAvx2 };
+void SearchPaletteWith(SearchPath path, const AccumulatedHistogram& weights,
+                       const DistanceTable& table, Palette& palette);
+
 // r8 = r3 * 255 / 7 and likewise, for all 16 slots.
 void ExpandPalette(Palette& palette);
 

@@ -208,6 +208,12 @@ AccumulatedHistogram MakeWeights(std::mt19937& rng, WeightKind kind) {
   return w;
 }
 
+std::vector<SearchPath> SearchPaths() {
+  std::vector<SearchPath> paths{SearchPath::kScalar, SearchPath::kBest};
+  if (__builtin_cpu_supports("avx2")) paths.push_back(SearchPath::kAvx2);
+  return paths;
+}
+
 TEST(FastPaletteSearch, MatchesLiteralInEveryModeOnEveryKindOfWeights) {
   auto table = std::make_unique<DistanceTable>();
   std::mt19937 rng(41);
@@ -223,15 +229,19 @@ TEST(FastPaletteSearch, MatchesLiteralInEveryModeOnEveryKindOfWeights) {
       for (int r = 0; r < repeats; ++r) {
         AccumulatedHistogram w = MakeWeights(rng, kind);
         ApplyColourMode(mode, w);
-        Palette fast, literal;
-        SearchPalette(w, *table, fast);
+        Palette literal;
         reference::SearchPaletteLiteral(w, *table, literal);
-        for (int32_t s = 0; s < kSlotCount; ++s) {
-          ASSERT_EQ(fast.slots[s].code, literal.slots[s].code)
-              << "mode " << mode << " kind " << static_cast<int>(kind) << " slot " << s;
-          ASSERT_EQ(fast.slots[s].r3, literal.slots[s].r3);
-          ASSERT_EQ(fast.slots[s].g3, literal.slots[s].g3);
-          ASSERT_EQ(fast.slots[s].b3, literal.slots[s].b3);
+        for (SearchPath path : SearchPaths()) {
+          Palette fast;
+          SearchPaletteWith(path, w, *table, fast);
+          for (int32_t s = 0; s < kSlotCount; ++s) {
+            ASSERT_EQ(fast.slots[s].code, literal.slots[s].code)
+                << "mode " << mode << " kind " << static_cast<int>(kind) << " slot " << s
+                << " path " << static_cast<int>(path);
+            ASSERT_EQ(fast.slots[s].r3, literal.slots[s].r3);
+            ASSERT_EQ(fast.slots[s].g3, literal.slots[s].g3);
+            ASSERT_EQ(fast.slots[s].b3, literal.slots[s].b3);
+          }
         }
       }
     }
@@ -248,11 +258,14 @@ TEST(FastPaletteSearch, MatchesLiteralOnSampleFrameWeights) {
     AccumulatedHistogram w{};
     CountColours(size, *grid, w);
     ApplyColourMode(mode, w);
-    Palette fast, literal;
-    SearchPalette(w, *table, fast);
+    Palette literal;
     reference::SearchPaletteLiteral(w, *table, literal);
-    for (int32_t s = 0; s < kSlotCount; ++s) {
-      ASSERT_EQ(fast.slots[s].code, literal.slots[s].code) << "mode " << mode;
+    for (SearchPath path : SearchPaths()) {
+      Palette fast;
+      SearchPaletteWith(path, w, *table, fast);
+      for (int32_t s = 0; s < kSlotCount; ++s) {
+        ASSERT_EQ(fast.slots[s].code, literal.slots[s].code) << "mode " << mode;
+      }
     }
   }
 }
