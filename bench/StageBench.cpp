@@ -58,7 +58,7 @@ std::vector<AccumulatedHistogram> WeightsFor(MemoryJob& job) {
   return out;
 }
 
-template <bool kLiteral>
+template <int kPath>  // 0 fast, 1 literal, 2 the gain search without AVX2
 void BM_Search(benchmark::State& state) {
   const auto kind = static_cast<Kind>(state.range(0));
   const auto mode = static_cast<int32_t>(state.range(1));
@@ -70,8 +70,10 @@ void BM_Search(benchmark::State& state) {
   for (auto _ : state) {
     const double t0 = ThreadSeconds();
     palette.Reset();
-    if constexpr (kLiteral) {
+    if constexpr (kPath == 1) {
       reference::SearchPaletteLiteral(weights[i], *job.table, palette);
+    } else if constexpr (kPath == 2) {
+      SearchPaletteWith(SearchPath::kScalar, weights[i], *job.table, palette);
     } else {
       SearchPalette(weights[i], *job.table, palette);
     }
@@ -88,8 +90,9 @@ void SearchArgs(benchmark::internal::Benchmark* b) {
     for (int mode : {0, 1, 2, 3}) b->Args({kind, mode});
   }
 }
-BENCHMARK(BM_Search<false>)->Name("Search/fast")->Apply(SearchArgs)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Search<true>)->Name("Search/literal")->Apply(SearchArgs)->Unit(benchmark::kMillisecond)->MinTime(0.5);
+BENCHMARK(BM_Search<0>)->Name("Search/fast")->Apply(SearchArgs)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Search<2>)->Name("Search/scalar")->Apply(SearchArgs)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Search<1>)->Name("Search/literal")->Apply(SearchArgs)->Unit(benchmark::kMillisecond)->MinTime(0.5);
 
 template <bool kLiteral>
 void BM_Flatness(benchmark::State& state) {
@@ -224,7 +227,7 @@ int main(int argc, char** argv) {
   for (const auto& [name, fast] : reporter.times) {
     const auto at = name.find("/fast");
     if (at == std::string::npos) continue;
-    for (const char* twin : {"/literal", "/plain"}) {
+    for (const char* twin : {"/literal", "/plain", "/scalar"}) {
       std::string other = name;
       other.replace(at, 5, twin);
       const auto it = reporter.times.find(other);

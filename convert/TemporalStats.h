@@ -76,7 +76,8 @@ class PlainNeighbourJudge final : public NeighbourJudge {
 // Frames of another size are judged from scratch every time.
 //
 // Measured on 48 still 256x212 frames at k = 4 (every neighbour
-// qualifies): 2.6 sums per frame instead of 240.
+// qualifies): 0.98 sums per frame instead of 240, 9x faster than summing
+// every pair with the early exit; the sample animation at k = 1: 11.8.
 class SharedNeighbourJudge final : public NeighbourJudge {
  public:
   SharedNeighbourJudge(FrameStoreView store, int32_t startNumber,
