@@ -62,7 +62,10 @@ start_display() {
 
 fail() {
   echo "FAIL [$CASE] $*"
-  shot "FAILED-$CASE-$(date +%s%N)"
+  local tag
+  tag=FAILED-$CASE-$(date +%s%N)
+  shot "$tag"
+  [ -f "${TRACE:-}" ] && cp "$TRACE" "$ARTIFACTS/$tag.trace"
   FAILURES=$((FAILURES + 1))
   return 1
 }
@@ -98,10 +101,11 @@ start_app() {
   wait_for 30 has ready || { fail "the dialog did not come up"; return 1; }
 }
 
-# stop_app: ends a program a failed case left behind.
+# stop_app: ends a program a failed case left behind. (A termination
+# request would wait for a running job and its message box.)
 stop_app() {
-  if ! app_gone; then
-    kill "$APP_PID" 2>/dev/null
+  if [ -n "$APP_PID" ] && ! app_gone; then
+    kill -KILL "$APP_PID" 2>/dev/null
     wait "$APP_PID" 2>/dev/null
   fi
   APP_PID=
@@ -117,7 +121,7 @@ wait_exit() {
 
 rect() { awk -v id="$1" '$1 == "control" && $2 == id { print $3, $4, $5, $6 }' "$TRACE"; }
 
-click_at() { xdotool mousemove --sync "$1" "$2" click 1; }
+click_at() { xdotool mousemove "$1" "$2" click 1; }
 # click ID: a mouse click in the middle of the control.
 click() {
   local x y w h
