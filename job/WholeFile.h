@@ -37,7 +37,12 @@ class AllocationRegistry {
   int32_t count() const { return static_cast<int32_t>(slots_.size()); }
 
  private:
-  std::vector<void*> slots_;
+  struct Slot {
+    void* block;
+    size_t mapped;  // length of a mapping; 0 for a heap block
+  };
+  static void Free(const Slot& slot);
+  std::vector<Slot> slots_;
 };
 
 // Loads a whole file into a tracked block of length + extra bytes, the extra
