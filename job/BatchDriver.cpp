@@ -5,6 +5,8 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <new>
+#include <system_error>
 #include <thread>
 
 #include "convert/DistanceTable.h"
@@ -47,27 +49,34 @@ class FrameConverter {
     if (literal) workers = 1;
     const int32_t count = job.settings->endNumber - job.settings->startNumber + 1;
     workers = std::max(1, std::min(workers, count));
+    // Fewer workers than asked when memory or threads run short; only the
+    // first lane's work areas are a must (bad_alloc goes to the driver).
     lanes_.reserve(static_cast<size_t>(workers));
     for (int32_t i = 0; i < workers; ++i) {
-      lanes_.push_back(std::make_unique<Lane>());
+      try {
+        lanes_.push_back(std::make_unique<Lane>());
+      } catch (const std::bad_alloc&) {
+        if (i == 0) throw;
+        break;
+      }
     }
-    if (workers > 1) {
-      for (int32_t i = 0; i < workers; ++i) {
-        lanes_[i]->thread = std::thread([this, i] { Work(i); });
+    if (lanes_.size() > 1) {
+      try {
+        for (size_t i = 0; i < lanes_.size(); ++i) {
+          lanes_[i]->thread = std::thread([this, i] { Work(static_cast<int32_t>(i)); });
+        }
+      } catch (const std::system_error&) {
+        // A thread could not be started: stop those that were and convert
+        // on the calling thread instead.
+        StopWorkers();
+        lanes_.resize(1);
+        lanes_[0]->ready = lanes_[0]->released = -1;
+        stop_ = false;
       }
     }
   }
 
-  ~FrameConverter() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      stop_ = true;
-    }
-    changed_.notify_all();
-    for (auto& lane : lanes_) {
-      if (lane->thread.joinable()) lane->thread.join();
-    }
-  }
+  ~FrameConverter() { StopWorkers(); }
 
   // The converted frame m; valid until Release(m).
   const FrameWork& Get(int32_t m, std::string* message) {
@@ -93,6 +102,17 @@ class FrameConverter {
   }
 
  private:
+  void StopWorkers() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stop_ = true;
+    }
+    changed_.notify_all();
+    for (auto& lane : lanes_) {
+      if (lane->thread.joinable()) lane->thread.join();
+    }
+  }
+
   struct Lane {
     std::unique_ptr<FrameWork> work = std::make_unique<FrameWork>();
     std::thread thread;
@@ -146,12 +166,21 @@ class ColourCounter {
                 int32_t last, bool enabled)
       : frames_(frames), sizes_(sizes), histograms_(histograms), first_(first),
         last_(last), loaded_(first - 1) {
-    if (enabled) thread_ = std::thread([this] { Run(); });
+    if (!enabled) return;
+    try {
+      thread_ = std::thread([this] { Run(); });
+    } catch (const std::system_error&) {
+      onCaller_ = true;  // no second thread to be had: count as frames arrive
+    }
   }
   ~ColourCounter() { Stop(); }
 
   // Frame n's bytes and size are in place.
   void Loaded(int32_t n) {
+    if (onCaller_) {
+      CountFrameColours(frames_[n], sizes_[n], histograms_[n]);
+      return;
+    }
     loaded_.store(n, std::memory_order_release);
     loaded_.notify_one();
   }
@@ -170,6 +199,7 @@ class ColourCounter {
 
  private:
   static constexpr int32_t kStopped = INT32_MIN;
+  bool onCaller_ = false;
   void Run() {
     for (int32_t n = first_; n <= last_; ++n) {
       int32_t seen = loaded_.load(std::memory_order_acquire);
@@ -207,13 +237,16 @@ void RunConversion(platform::Host& host, Session& session) {
   }
 
   // Pass 1: load every frame and count its colours.
-  if (session.histograms.size() < static_cast<size_t>(settings.endNumber) + 1) {
-    session.histograms.resize(static_cast<size_t>(settings.endNumber) + 1);
-  }
-  std::vector<LoadedFrame> frames(kFrameNumbers);
-  std::vector<FrameSize> sizes(kFrameNumbers);
+  std::vector<LoadedFrame> frames;
+  std::vector<FrameSize> sizes;
   std::string jobMessage;
-  {
+  // The tables of the job may not fit either: that is a loading failure.
+  try {
+    if (session.histograms.size() < static_cast<size_t>(settings.endNumber) + 1) {
+      session.histograms.resize(static_cast<size_t>(settings.endNumber) + 1);
+    }
+    frames.resize(kFrameNumbers);
+    sizes.resize(kFrameNumbers);
     auto grid = std::make_unique<PixelGrid>();
     // The colours are counted on a second thread while this one reads the
     // next file; the files are read, checked and reported in frame order
@@ -249,6 +282,8 @@ void RunConversion(platform::Host& host, Session& session) {
     } else {
       counter.Stop();
     }
+  } catch (const std::bad_alloc&) {
+    jobMessage = messages::kNoMemory;
   }
   if (!jobMessage.empty()) {
     session.registry.TrackedAlloc(0);
@@ -262,13 +297,15 @@ void RunConversion(platform::Host& host, Session& session) {
   state.cancelRequested = 0;
   state.busyFlag = 1;
 
-  // Every frame of a job gets the same distance table: build it once.
-  auto table = std::make_unique<DistanceTable>();
-  BuildDistanceTable(settings.ColourMode, *table);
-  const JobContext job{FrameStoreView{frames.data(), session.histograms.data()},
-                       &settings, table.get()};
   bool cancelled = false;
-  {
+  // Only the work areas can fail to fit here (the frames are loaded): that
+  // ends the job like any failure of its pass.
+  try {
+    // Every frame of a job gets the same distance table: build it once.
+    auto table = std::make_unique<DistanceTable>();
+    BuildDistanceTable(settings.ColourMode, *table);
+    const JobContext job{FrameStoreView{frames.data(), session.histograms.data()},
+                         &settings, table.get()};
     FrameConverter converter(job, session.workerCount, session.literalStages);
     const int32_t frameCount = settings.endNumber - settings.startNumber + 1;
     for (int32_t m = settings.startNumber; m <= settings.endNumber; ++m) {
@@ -309,6 +346,8 @@ void RunConversion(platform::Host& host, Session& session) {
         lastStamp = host.Clock();
       }
     }
+  } catch (const std::bad_alloc&) {
+    jobMessage = messages::kNoMemory;
   }  // the workers have stopped: nothing reads the frames any more
 
   if (cancelled) {
