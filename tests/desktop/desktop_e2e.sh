@@ -90,6 +90,11 @@ shot() { import -window root "$ARTIFACTS/$1.png" 2>/dev/null; }
 app_gone() { ! kill -0 "$APP_PID" 2>/dev/null; }
 visible() { xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
 not_visible() { ! visible "$1"; }
+# focus_window NAME: gives the keyboard to a window, as a click into it
+# would under a window manager.
+focus_window() {
+  xdotool search --onlyvisible --name "$1" | head -1 | xargs -r xdotool windowfocus --sync
+}
 
 # start_app DIR: runs velmira with DIR as its current directory and waits
 # until its dialog takes keys.
@@ -111,11 +116,13 @@ stop_app() {
   APP_PID=
 }
 
-# wait_exit: waits for the program to end; prints its exit status.
+# wait_exit: waits for the program to end; its exit status goes to
+# EXIT_STATUS ("timeout" when it did not end).
 wait_exit() {
-  wait_for 15 app_gone || { echo timeout; return; }
+  EXIT_STATUS=timeout
+  wait_for 15 app_gone || return 0
   wait "$APP_PID" 2>/dev/null
-  echo $?
+  EXIT_STATUS=$?
   APP_PID=
 }
 
@@ -228,9 +235,8 @@ start_values_and_plain_keys() {
   shot 02-after-enter-escape
   app_gone && { fail "Enter or Escape ended the program"; return; }
   click 1003
-  local status
-  status=$(wait_exit)
-  [ "$status" = 0 ] || fail "終了 ended with status $status"
+  wait_exit
+  [ "$EXIT_STATUS" = 0 ] || fail "終了 ended with status $EXIT_STATUS"
   grep -qx 'values path=abcdef start=0 end=0 offset=0 checked=1008,1012,1014' "$TRACE" ||
     fail "controls after the keys: $(grep '^values' "$TRACE" | tail -1)"
   ! grep -qE '^(box|progress)' "$TRACE" || fail "a key ran a command: $(grep -E '^(box|progress)' "$TRACE")"
@@ -277,7 +283,7 @@ keyboard_session_matches_cli() {
   same_outputs "$dir/out" "$dir/cli-options"
   close_box 3
   click 1003
-  [ "$(wait_exit)" = 0 ] || fail "終了 did not end the program"
+  wait_exit; [ "$EXIT_STATUS" = 0 ] || fail "終了 did not end the program"
 }
 
 refusals_write_nothing() {
@@ -304,7 +310,7 @@ refusals_write_nothing() {
   ! has "progress" || fail "a refused job showed a progress window"
   no_outputs "$dir/out"
   click 1003
-  [ "$(wait_exit)" = 0 ] || fail "終了 did not end the program"
+  wait_exit; [ "$EXIT_STATUS" = 0 ] || fail "終了 did not end the program"
 }
 
 cancel_button_stops_job() {
@@ -333,7 +339,7 @@ cancel_button_stops_job() {
   check_box 2 "0x00 終了しました" || return
   close_box 2
   click 1003
-  [ "$(wait_exit)" = 0 ] || fail "終了 did not end the program"
+  wait_exit; [ "$EXIT_STATUS" = 0 ] || fail "終了 did not end the program"
 }
 
 exit_and_convert_during_job() {
@@ -357,7 +363,7 @@ exit_and_convert_during_job() {
   app_gone && { fail "終了 during a job ended the program"; return; }
   ! has "end " || fail "the dialog ended after 終了 during a job"
   click 1003
-  [ "$(wait_exit)" = 0 ] || fail "a second 終了 did not end the program"
+  wait_exit; [ "$EXIT_STATUS" = 0 ] || fail "a second 終了 did not end the program"
 }
 
 close_box_during_job() {
@@ -374,7 +380,7 @@ close_box_during_job() {
   app_gone && { fail "the program ended before its message was closed"; return; }
   partial_outputs "$dir" 600
   close_box 1
-  [ "$(wait_exit)" = 0 ] || fail "the program did not end after the close"
+  wait_exit; [ "$EXIT_STATUS" = 0 ] || fail "the program did not end after the close"
   has "end 5101" || fail "the close did not end the dialog with Cancel"
 }
 
@@ -391,7 +397,8 @@ progress_close_box_cancels() {
   app_gone && { fail "the program ended"; return; }
   # Closing the dialog when no job runs ends the program.
   "$SEND_CLOSE" "$(xdotool search --onlyvisible --name '^Velmira$' | head -1)"
-  [ "$(wait_exit)" = 0 ] || fail "the close box did not end the program"
+  wait_exit
+  [ "$EXIT_STATUS" = 0 ] || fail "the close box did not end the program: $EXIT_STATUS"
   has "end 5101" || fail "the close did not end the dialog with Cancel"
 }
 
@@ -409,7 +416,7 @@ termination_waits_for_job() {
   has "quit posted" || fail "the termination request was not seen as a quit"
   [ "$(ls "$dir" | grep -cE '^[0-9]{4}\.S05$')" = 200 ] || fail "the job did not finish"
   close_box 1
-  [ "$(wait_exit)" = 0 ] || fail "the program did not end after the job"
+  wait_exit; [ "$EXIT_STATUS" = 0 ] || fail "the program did not end after the job"
 }
 
 browse_chooses_folder() {
@@ -422,15 +429,28 @@ browse_chooses_folder() {
   click 1001
   wait_for 20 visible '^Select a file$' || { fail "no file chooser"; return; }
   shot 11-file-chooser
-  key Escape
-  wait_for 10 not_visible '^Select a file$' || { fail "the chooser did not close"; return; }
+  focus_window '^Select a file$'
+  # The chooser fills itself in the background: Escape until it goes (an
+  # Escape that reaches the main dialog afterwards does nothing there).
+  local try
+  for try in 1 2 3 4 5 6 7 8 9 10; do
+    key Escape
+    wait_for 1 not_visible '^Select a file$' && break
+  done
+  not_visible '^Select a file$' || { fail "Escape did not close the chooser"; return; }
   # Chosen: the full path goes into the box and the outputs beside it.
   click 1001
   wait_for 20 visible '^Select a file$' || { fail "no file chooser"; return; }
+  focus_window '^Select a file$'
+  sleep 1   # the chooser fills itself in the background before it takes keys
   key ctrl+l
   typ "$dir/frames/pic0001.bmp"
-  key Return
-  wait_for 10 not_visible '^Select a file$' || { fail "the chooser did not close"; return; }
+  # Enter until the chooser takes the name (its completion may eat one).
+  for try in 1 2 3 4 5 6 7 8 9 10; do
+    key Return
+    wait_for 1 not_visible '^Select a file$' && break
+  done
+  not_visible '^Select a file$' || { fail "the chooser did not take the file"; return; }
   set_box 1005 2
   click 1002
   check_box 1 "0x00 終了しました" || return
@@ -439,7 +459,7 @@ browse_chooses_folder() {
     fail "outputs are not beside the chosen frames: $(ls "$dir/frames")"
   no_outputs "$dir/elsewhere"
   click 1003
-  [ "$(wait_exit)" = 0 ] || fail "終了 did not end the program"
+  wait_exit; [ "$EXIT_STATUS" = 0 ] || fail "終了 did not end the program"
   grep -q "^values path=$dir/frames/pic0001.bmp start=0 end=2 " "$TRACE" ||
     fail "path box after browsing: $(grep '^values' "$TRACE" | tail -1)"
 }
