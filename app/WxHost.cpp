@@ -5,6 +5,7 @@
 #include <wx/app.h>
 #include <wx/evtloop.h>
 #include <wx/msgdlg.h>
+#include <wx/generic/msgdlgg.h>
 
 #include "app/ProgressWindow.h"
 #include "app/SequenceDlg.h"
@@ -29,6 +30,14 @@ std::string FlagsText(unsigned flags) {
   return flags == platform::kWarningBox ? "0x30" : "0x00";
 }
 
+// Shows a message box; it takes the keyboard as soon as it is up, so that
+// Enter or Space closes it without reaching for the mouse.
+template <typename Box>
+void RunBox(Box& box) {
+  box.CallAfter([&box] { box.Raise(); });
+  box.ShowModal();
+}
+
 }  // namespace
 
 WxHost::WxHost(CSequenceDlg& dialog, platform::SharedJobState& state)
@@ -44,15 +53,17 @@ void WxHost::ShowMessage(std::string_view text, std::string_view caption,
                          unsigned flags) {
   const wxString message = wxString::FromUTF8(text.data(), text.size());
   const wxString title = wxString::FromUTF8(caption.data(), caption.size());
-  const long icon =
-      flags == platform::kWarningBox ? wxICON_WARNING : wxICON_NONE;
   TraceLine("box " + FlagsText(flags) + " " + std::string(caption) + " " +
             std::string(text));
-  wxMessageDialog box(&dialog_, message, title, wxOK | icon);
-  // The box takes the keyboard as soon as it is up, so that Enter or Space
-  // closes it without reaching for the mouse.
-  box.CallAfter([&box] { box.Raise(); });
-  box.ShowModal();
+  if (flags == platform::kWarningBox) {
+    // wx's own box for the warning: the native one of GTK 3 has no icons.
+    wxGenericMessageDialog box(&dialog_, message, title,
+                               wxOK | wxICON_WARNING);
+    RunBox(box);
+  } else {
+    wxMessageDialog box(&dialog_, message, title, wxOK | wxICON_NONE);
+    RunBox(box);
+  }
   TraceLine("box closed");
   dialog_.RestoreFocus();
 }
