@@ -19,14 +19,7 @@ namespace velmira::bench {
 // weighted, the palette search's worst case).
 enum class Kind { kAnimation, kStill, kNoise };
 
-inline uint32_t Mix(uint32_t x) {
-  x ^= x >> 16;
-  x *= 0x7feb352dU;
-  x ^= x >> 15;
-  x *= 0x846ca68bU;
-  x ^= x >> 16;
-  return x;
-}
+using samples::Hash;
 
 inline std::vector<uint8_t> MakeFrame(Kind kind, int32_t index, int32_t w,
                                       int32_t h, uint32_t seed) {
@@ -37,7 +30,7 @@ inline std::vector<uint8_t> MakeFrame(Kind kind, int32_t index, int32_t w,
       // Frame 0 of the animation, with fresh +-2 noise per frame.
       std::vector<uint8_t> f = samples::AnimationFrame(0, w, h, seed, 0);
       for (size_t i = 54; i < f.size(); ++i) {
-        const int v = f[i] + static_cast<int>(Mix(static_cast<uint32_t>(i) * 31u +
+        const int v = f[i] + static_cast<int>(Hash(static_cast<uint32_t>(i) * 31u +
                                                   static_cast<uint32_t>(index) * 7919u) %
                                               5) - 2;
         f[i] = static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
@@ -46,7 +39,7 @@ inline std::vector<uint8_t> MakeFrame(Kind kind, int32_t index, int32_t w,
     }
     case Kind::kNoise:
       return samples::EncodeBmp24(w, h, [&](int32_t x, int32_t y) {
-        const uint32_t r = Mix(static_cast<uint32_t>(x) * 73856093u ^
+        const uint32_t r = Hash(static_cast<uint32_t>(x) * 73856093u ^
                                static_cast<uint32_t>(y) * 19349663u ^
                                static_cast<uint32_t>(index) * 83492791u ^ seed);
         return samples::Rgb{static_cast<uint8_t>(r), static_cast<uint8_t>(r >> 8),

@@ -10,6 +10,12 @@ void Put32(std::vector<uint8_t>& v, size_t at, uint32_t x) {
   for (int i = 0; i < 4; ++i) v[at + i] = static_cast<uint8_t>(x >> (8 * i));
 }
 
+uint8_t Clamp(double v) {
+  return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
+}
+
+}  // namespace
+
 uint32_t Hash(uint32_t x) {
   x ^= x >> 16;
   x *= 0x7feb352dU;
@@ -18,12 +24,6 @@ uint32_t Hash(uint32_t x) {
   x ^= x >> 16;
   return x;
 }
-
-uint8_t Clamp(double v) {
-  return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
-}
-
-}  // namespace
 
 std::vector<uint8_t> EncodeBmp24(int32_t width, int32_t height,
                                  const std::function<Rgb(int32_t, int32_t)>& pixel) {

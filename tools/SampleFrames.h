@@ -32,4 +32,7 @@ bool WriteAnimation(const std::string& prefix, int32_t first, int32_t last,
 
 bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
 
+// A well-mixed 32-bit hash, for noise that is the same on every run.
+uint32_t Hash(uint32_t x);
+
 }  // namespace velmira::samples
