@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
+#include <chrono>
+#include <functional>
+#include <thread>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -45,7 +47,21 @@ std::string ResolveTarget(const std::string& path) {
   return at;  // a loop: the open below fails on it, as a plain open would
 }
 
-std::atomic<unsigned> tempCounter{0};
+// A suffix for a temporary name: the process, and a mix of the clock, the
+// thread and the attempt. The create is exclusive, so a name that happens to
+// be taken only costs another attempt; no counter is kept between calls.
+std::string TempSuffix(int attempt) {
+  const auto now = static_cast<uint64_t>(
+      std::chrono::steady_clock::now().time_since_epoch().count());
+  uint64_t x = now ^ (static_cast<uint64_t>(
+                          std::hash<std::thread::id>{}(std::this_thread::get_id()))
+                      << 1) ^
+               (static_cast<uint64_t>(attempt) * 0x9E3779B97F4A7C15ULL);
+  x ^= x >> 33;
+  x *= 0xff51afd7ed558ccdULL;
+  x ^= x >> 33;
+  return std::to_string(::getpid()) + "-" + std::to_string(x % 1000000007ULL);
+}
 
 }  // namespace
 
@@ -181,9 +197,7 @@ bool FileSystem::ReplaceFile(const std::string& path, const void* data,
   std::unique_ptr<TempFile> temp;
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    std::string name = slashFolder + "." + base + ".tmp" +
-                       std::to_string(::getpid()) + "-" +
-                       std::to_string(tempCounter.fetch_add(1));
+    std::string name = slashFolder + "." + base + ".tmp" + TempSuffix(attempt);
     // Announced before it exists, so that an interrupt at any moment after
     // the create knows the name.
     if (watcher != nullptr) watcher->TempCreated(name);
