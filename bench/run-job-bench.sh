@@ -7,7 +7,7 @@
 #
 # Defaults: 300 frames of 256 x 212, a scene change every 120 frames,
 # intermediate colours on, mode A, threshold 1. Every run writes into a
-# fresh folder (replacing older outputs would add a sync per file), and all
+# fresh folder, and all
 # runs' outputs are compared byte for byte. BEFORE_CLI=path/velmira-cli
 # adds a run of an older build (timed only: its bytes are not compared).
 set -eu
