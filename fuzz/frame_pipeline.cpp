@@ -15,6 +15,7 @@
 
 #include "convert/DistanceTable.h"
 #include "convert/FrameTypes.h"
+#include "fuzz/Check.h"
 #include "convert/SourceFrame.h"
 #include "convert/TemporalStats.h"
 #include "job/FramePipeline.h"
@@ -25,16 +26,10 @@
 namespace {
 
 using namespace velmira;
+using fuzz::Check;
 
 constexpr int kMaxFrames = 4;
 constexpr int32_t kThresholds[4] = {0, 1, 2, 4};
-
-void Check(bool holds, const char* what) {
-  if (!holds) {
-    std::fprintf(stderr, "broken: %s\n", what);
-    std::abort();
-  }
-}
 
 }  // namespace
 

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "convert/FrameTypes.h"
+#include "fuzz/Check.h"
 #include "convert/SourceFrame.h"
 #include "job/Messages.h"
 #include "job/WholeFile.h"
@@ -21,6 +22,7 @@
 namespace {
 
 using namespace velmira;
+using fuzz::Check;
 
 std::string folder;
 std::string framePath;
@@ -48,13 +50,6 @@ bool IsLoadMessage(const std::string& m) {
 
 bool IsSizeMessage(const std::string& m) {
   return m == messages::kWidthNotMultipleOf4 || m == messages::kPictureTooLarge;
-}
-
-void Check(bool holds, const char* what) {
-  if (!holds) {
-    std::fprintf(stderr, "broken: %s\n", what);
-    std::abort();
-  }
 }
 
 }  // namespace
